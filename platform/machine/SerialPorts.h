@@ -10,6 +10,8 @@
 
 namespace pervo::machine {
 
+class HeldPort;
+
 // What stands behind one serial port number.
 enum class PortKind {
     Simulated,      // a port that opens
@@ -42,12 +44,18 @@ public:
     explicit SerialPorts(SystemCalls& calls, std::string lockFolder = "/var/lock");
     ~SerialPorts();
 
+    // Open ports point back at the ports that lent them out, so the ports
+    // stay where they were made.
+    SerialPorts(const SerialPorts&) = delete;
+    SerialPorts& operator=(const SerialPorts&) = delete;
+
     void Assign(unsigned number, PortSpec spec);
     const std::map<unsigned, PortSpec>& Assigned() const { return m_ports; }
 
     // Opens port `number`. Fails with Error::NotFound when nothing stands behind
-    // it, and with Error::Busy when another program (or another open handle of
-    // this machine) holds it.
+    // it, with Error::Busy when another program (or another open handle of this
+    // machine) holds it, and with Error::AccessDenied when this user may not
+    // open the device at all. Anything else the kernel refuses is Error::Io.
     Result<std::unique_ptr<OpenSerialPort>> Open(unsigned number);
 
     // How many ports this machine holds open right now.
@@ -55,12 +63,18 @@ public:
 
 private:
     friend class HeldPort;
-    void Release(unsigned number) { m_held.erase(number); }
+    void Release(unsigned number);
+    Result<std::unique_ptr<OpenSerialPort>> Hold(unsigned number, int fd);
+    Result<std::unique_ptr<OpenSerialPort>> OpenDevice(unsigned number, const std::string& path);
+    Status CheckLockFile(const std::string& portName, const std::string& path);
 
     SystemCalls& m_calls;
     std::string m_lockFolder;
     std::map<unsigned, PortSpec> m_ports;
     std::set<unsigned> m_held;
+    // The open ports by number, so that ports still open when the machine
+    // goes away can be closed here rather than reach back into freed memory.
+    std::map<unsigned, HeldPort*> m_holders;
 };
 
 }  // namespace pervo::machine
