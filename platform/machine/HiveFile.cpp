@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <system_error>
@@ -98,7 +97,7 @@ HiveFile::HiveFile(std::string path, SystemCalls& calls)
     : m_path(std::move(path)),
       m_folder(FolderOf(m_path)),
       m_lockPath(m_path + ".lock"),
-      m_tempPath(m_path + ".tmp." + std::to_string(::getpid())),
+      m_tempPath(m_path + ".tmp"),
       m_calls(calls)
 {
 }
@@ -182,9 +181,9 @@ Status HiveFile::Replace(std::string_view text)
         return FailedCall(errno, "open the folder", m_folder, kHiveUnchanged);
     ScopedDescriptor folder(m_calls, folderFd);
 
-    // A temporary file left by a writer that died with our process id is
-    // removed first, so that the new file gets fresh permissions and no link
-    // planted in its place is followed.
+    // A temporary file left by a writer that was killed halfway is removed
+    // first, so that the new file gets fresh permissions and no link planted
+    // in its place is followed.
     m_calls.Unlink(m_tempPath.c_str());
     const int fd = RetryOnInterrupt([&] {
         return m_calls.Open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kFileMode);

@@ -15,9 +15,11 @@ namespace pervo::machine {
 // Writers take an exclusive lock on a sentinel file beside the hive
 // (`<hive>.lock`). It is never renamed or removed: a lock on the hive itself
 // would be lost at the first rename, and removing the sentinel would let two
-// writers lock two different files. The new text goes to `<hive>.tmp.<pid>`
-// in the same folder, is flushed, renamed over the hive, and the folder is
-// flushed so that the rename itself survives a crash.
+// writers lock two different files. The new text goes to `<hive>.tmp` in the
+// same folder, is flushed, renamed over the hive, and the folder is flushed
+// so that the rename itself survives a crash. Only the lock holder writes the
+// temporary file, so one name serves every writer, and what a writer killed
+// halfway leaves there is cleared by the next one.
 //
 // One object serves one change: Lock, Read, Replace, and the destructor
 // releases the lock. Every system call goes through the SystemCalls seam.

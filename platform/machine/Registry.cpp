@@ -29,7 +29,8 @@ struct Registry::Impl {
             return status;
         auto text = file.Read();
         if (!text)
-            return text.GetStatus();
+            return Status(text.GetStatus().GetError(),
+                          text.GetStatus().Message() + " The registry file was left as it was.");
         // Another program may have stored keys since we read the file; they
         // are kept by applying our change to what the file holds now.
         std::unique_ptr<RegistryKey> tree;

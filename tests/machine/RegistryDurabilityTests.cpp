@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,21 +42,33 @@ const std::string kStartingHive = CrLfLines({
     "",
 });
 
+std::unique_ptr<Registry> MustLoad(const std::string& hive, machine::SystemCalls& calls = machine::RealSystemCalls())
+{
+    auto loaded = Registry::Load(hive, calls);
+    EXPECT_TRUE(loaded.IsOk()) << loaded.GetStatus().Message();
+    return loaded.IsOk() ? std::move(loaded.Value()) : Registry::InMemory();
+}
+
+const std::set<std::string> kHiveAndLock = {"registry.reg", "registry.reg.lock"};
+
 class RegistryFile : public ::testing::Test {
 protected:
-    // The hive sits two folders down, so that a first save has parents to create.
     std::unique_ptr<Registry> MustLoad(machine::SystemCalls& calls = machine::RealSystemCalls())
     {
-        auto loaded = Registry::Load(m_hive, calls);
-        EXPECT_TRUE(loaded.IsOk()) << loaded.GetStatus().Message();
-        return loaded.IsOk() ? std::move(loaded.Value()) : Registry::InMemory();
+        return test::MustLoad(m_hive, calls);
     }
 
-    std::set<std::string> HiveAndLock() const { return {"registry.reg", "registry.reg.lock"}; }
-
     TemporaryFolder m_folder;
+    // The hive sits two folders down, so that a first save has parents to create.
     std::string m_stateFolder = m_folder.Path() + "/state/pervo";
     std::string m_hive = m_stateFolder + "/registry.reg";
+};
+
+// For the tests that save thousands of times from several processes.
+class RegistrySharedFile : public ::testing::Test {
+protected:
+    TemporaryFolder m_folder{TemporaryFolder::Place::Memory};
+    std::string m_hive = m_folder.Path() + "/registry.reg";
 };
 
 struct stat StatOf(const std::string& path)
@@ -100,7 +113,7 @@ TEST_F(RegistryFile, FirstChangeCreatesTheFoldersAndAHiveThatReadsBack)
 
     EXPECT_EQ(registry->SaveCount(), 2u);
     EXPECT_EQ(ReadWholeFile(m_hive), kStartingHive);
-    EXPECT_EQ(FolderEntries(m_stateFolder), HiveAndLock()) << "no temporary file may stay behind";
+    EXPECT_EQ(FolderEntries(m_stateFolder), kHiveAndLock) << "no temporary file may stay behind";
     const auto reloaded = MustLoad();
     EXPECT_TRUE(machine::SameTree(reloaded->Root(), registry->Root()));
 }
@@ -116,6 +129,7 @@ private:
 };
 
 struct ModeCase {
+    const char* label;
     mode_t umask;
     mode_t mode;
 };
@@ -133,7 +147,9 @@ TEST_P(RegistryFileMode, FollowsTheUmask)
 }
 
 INSTANTIATE_TEST_SUITE_P(Umasks, RegistryFileMode,
-                         ::testing::Values(ModeCase{022, 0644}, ModeCase{077, 0600}, ModeCase{002, 0644}));
+                         ::testing::Values(ModeCase{"Umask022", 022, 0644}, ModeCase{"Umask077", 077, 0600},
+                                           ModeCase{"Umask002", 002, 0644}),
+                         [](const ::testing::TestParamInfo<ModeCase>& test) { return std::string(test.param.label); });
 
 TEST_F(RegistryFile, ChangesThatChangeNothingMakeNoSystemCallsAtAll)
 {
@@ -201,6 +217,58 @@ TEST_F(RegistryFile, ChangeThatAnotherWriterAlreadyStoredWritesNothing)
     EXPECT_EQ(StatOf(m_hive).st_ino, inode);
 }
 
+// The last part of each path in text, so that steps read the same in any folder.
+std::string WithoutFolders(const std::string& text)
+{
+    std::string shortened;
+    std::size_t start = 0;
+    for (std::size_t arrow; (arrow = text.find(" -> ", start)) != std::string::npos; start = arrow + 4)
+        shortened += text.substr(text.rfind('/', arrow) + 1, arrow - text.rfind('/', arrow) - 1) + " -> ";
+    return shortened + text.substr(text.rfind('/') + 1);
+}
+
+// Nothing in the file says whether it was flushed before the rename or
+// written under the lock; only the order of the steps does.
+TEST_F(RegistryFile, SaveWorksUnderTheLockAndFlushesBeforeAndAfterTheRename)
+{
+    WriteWholeFile(m_hive, kStartingHive);
+    FaultInjectingCalls calls;
+    const auto registry = MustLoad(calls);
+    calls.ClearLog();
+
+    ASSERT_TRUE(registry->SetValue(kProductKey, "CommPort", Dword(9)).IsOk());
+
+    std::vector<std::string> steps;
+    for (const auto& record : calls.Log()) {
+        const bool tempClose = record.call == Call::Close && record.path.ends_with(".tmp");
+        const bool unlock = record.call == Call::Flock && record.flags == LOCK_UN;
+        if (record.call == Call::Stat || record.call == Call::Unlink || (record.call == Call::Close && !tempClose) || unlock)
+            continue;
+        std::string step = std::string(CallName(record.call)) + " " + WithoutFolders(record.path);
+        if (steps.empty() || steps.back() != step)
+            steps.push_back(std::move(step));
+    }
+    EXPECT_EQ(steps, (std::vector<std::string>{
+                         "Open registry.reg.lock",
+                         "Flock registry.reg.lock",
+                         "Open registry.reg",
+                         "Read registry.reg",
+                         "Open pervo",
+                         "Open registry.reg.tmp",
+                         "Write registry.reg.tmp",
+                         "Fsync registry.reg.tmp",
+                         "Close registry.reg.tmp",
+                         "Rename registry.reg.tmp -> registry.reg",
+                         "Fsync pervo",
+                     }));
+
+    // And the lock is free again.
+    const int fd = ::open((m_hive + ".lock").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+}
+
 // ---- Files that do not read -------------------------------------------------------
 
 TEST_F(RegistryFile, UnreadableHiveFailsLoadNamingFileAndLineAndIsLeftAlone)
@@ -236,7 +304,7 @@ TEST_F(RegistryFile, HiveThatStopsReadingAfterLoadIsNeverOverwritten)
     EXPECT_EQ(ReadWholeFile(m_hive), broken);
     EXPECT_EQ(FormatRegedit4(registry->Root()), memory);
     EXPECT_EQ(registry->SaveCount(), 0u);
-    EXPECT_EQ(FolderEntries(m_stateFolder), HiveAndLock());
+    EXPECT_EQ(FolderEntries(m_stateFolder), kHiveAndLock);
 }
 
 // ---- A failing disk ------------------------------------------------------------------
@@ -268,7 +336,7 @@ protected:
 bool MayFailWithoutFailingTheChange(const CallRecord& record)
 {
     return record.call == Call::Stat || record.call == Call::Unlink
-        || (record.call == Call::Close && record.path.find(".tmp.") == std::string::npos);
+        || (record.call == Call::Close && record.path.find(".tmp") == std::string::npos);
 }
 
 TEST_P(RegistryFileFault, AtAnyStepBeforeTheRenameLeavesTheOldHiveAndMemory)
@@ -301,7 +369,7 @@ TEST_P(RegistryFileFault, AtAnyStepBeforeTheRenameLeavesTheOldHiveAndMemory)
             EXPECT_EQ(FormatRegedit4(registry->Root()), memory);
             EXPECT_EQ(registry->SaveCount(), 0u);
         }
-        EXPECT_EQ(FolderEntries(m_stateFolder), HiveAndLock()) << "no temporary file may stay behind";
+        EXPECT_EQ(FolderEntries(m_stateFolder), kHiveAndLock) << "no temporary file may stay behind";
     }
 }
 
@@ -357,14 +425,14 @@ constexpr const char* kCheckDisk = "Check the disk";
 INSTANTIATE_TEST_SUITE_P(
     Steps, RegistryNamedFault,
     ::testing::Values(
-        NamedFault{"TemporaryFileOnAFullDisk", Call::Open, ".tmp.", ENOSPC, Error::DiskFull, "create the temporary file", kFreeSpace},
-        NamedFault{"WriteOnAFullDisk", Call::Write, ".tmp.", ENOSPC, Error::DiskFull, "write the temporary file", kFreeSpace},
-        NamedFault{"WriteOverQuota", Call::Write, ".tmp.", EDQUOT, Error::DiskFull, "write the temporary file", kFreeSpace},
-        NamedFault{"WriteOnABrokenDisk", Call::Write, ".tmp.", EIO, Error::Io, "write the temporary file", kCheckDisk},
-        NamedFault{"FlushOnABrokenDisk", Call::Fsync, ".tmp.", EIO, Error::Io, "flush the temporary file", kCheckDisk},
-        NamedFault{"FlushOnAFullDisk", Call::Fsync, ".tmp.", ENOSPC, Error::DiskFull, "flush the temporary file", kFreeSpace},
-        NamedFault{"RenameWithoutRights", Call::Rename, ".tmp.", EACCES, Error::AccessDenied, "rename", kCheckRights},
-        NamedFault{"RenameOnABrokenDisk", Call::Rename, ".tmp.", EIO, Error::Io, "rename", kCheckDisk},
+        NamedFault{"TemporaryFileOnAFullDisk", Call::Open, ".tmp", ENOSPC, Error::DiskFull, "create the temporary file", kFreeSpace},
+        NamedFault{"WriteOnAFullDisk", Call::Write, ".tmp", ENOSPC, Error::DiskFull, "write the temporary file", kFreeSpace},
+        NamedFault{"WriteOverQuota", Call::Write, ".tmp", EDQUOT, Error::DiskFull, "write the temporary file", kFreeSpace},
+        NamedFault{"WriteOnABrokenDisk", Call::Write, ".tmp", EIO, Error::Io, "write the temporary file", kCheckDisk},
+        NamedFault{"FlushOnABrokenDisk", Call::Fsync, ".tmp", EIO, Error::Io, "flush the temporary file", kCheckDisk},
+        NamedFault{"FlushOnAFullDisk", Call::Fsync, ".tmp", ENOSPC, Error::DiskFull, "flush the temporary file", kFreeSpace},
+        NamedFault{"RenameWithoutRights", Call::Rename, ".tmp", EACCES, Error::AccessDenied, "rename", kCheckRights},
+        NamedFault{"RenameOnABrokenDisk", Call::Rename, ".tmp", EIO, Error::Io, "rename", kCheckDisk},
         NamedFault{"LockFileWithoutRights", Call::Open, ".lock", EACCES, Error::AccessDenied, "open the lock file", kCheckRights},
         NamedFault{"LockFileNotPermitted", Call::Open, ".lock", EPERM, Error::AccessDenied, "open the lock file", kCheckRights},
         NamedFault{"LockFileOnAReadOnlyDisk", Call::Open, ".lock", EROFS, Error::AccessDenied, "open the lock file", kCheckRights},
@@ -446,7 +514,7 @@ TEST_F(RegistryFile, FolderFlushFailingAfterTheRenameIsReportedAndMemoryFollowsT
 
 // ---- Other programs and crashes ---------------------------------------------------
 
-const std::string kWriterKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Varholm\\Writer";
+const std::string kWriterKey = "HKEY_CURRENT_USER\\Writer";
 
 // One writer process: 1,000 changes to one hive, alternating new keys and new
 // values. Returns the process's exit status.
@@ -462,8 +530,8 @@ int RunWriter(const std::string& hive, int writer)
     if (!registry.CreateKey(key, nullptr).IsOk())
         return 3;
     for (int i = 0; i < 1000; ++i) {
-        const auto status = i % 4 == 0 ? registry.CreateKey(key + "\\Key" + std::to_string(i), nullptr)
-                                       : registry.SetValue(key, "Value" + std::to_string(i), Dword(static_cast<std::uint32_t>(writer * 100000 + i)));
+        const auto status = i % 4 == 0 ? registry.CreateKey(key + "\\k" + std::to_string(i), nullptr)
+                                       : registry.SetValue(key, "v" + std::to_string(i), Dword(static_cast<std::uint32_t>(writer * 100000 + i)));
         if (!status.IsOk()) {
             std::fprintf(stderr, "writer %d, change %d: %s\n", writer, i, status.Message().c_str());
             return 4;
@@ -472,7 +540,7 @@ int RunWriter(const std::string& hive, int writer)
     return 0;
 }
 
-TEST_F(RegistryFile, TwoProcessesWritingOneHiveLoseNothing)
+TEST_F(RegistrySharedFile, TwoProcessesWritingOneHiveLoseNothing)
 {
     // The writers wait at a gate, a pipe that the parent closes, so that
     // they start together and their saves interleave.
@@ -500,19 +568,19 @@ TEST_F(RegistryFile, TwoProcessesWritingOneHiveLoseNothing)
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer status " << status;
     }
 
-    const auto registry = MustLoad();
+    const auto registry = MustLoad(m_hive);
     int missing = 0;
     for (int writer = 0; writer < 2; ++writer) {
         const std::string key = kWriterKey + std::to_string(writer);
         for (int i = 0; i < 1000; ++i) {
-            const bool found = i % 4 == 0 ? registry->KeyExists(key + "\\Key" + std::to_string(i))
-                                          : registry->QueryValue(key, "Value" + std::to_string(i))
+            const bool found = i % 4 == 0 ? registry->KeyExists(key + "\\k" + std::to_string(i))
+                                          : registry->QueryValue(key, "v" + std::to_string(i))
                                                 == Dword(static_cast<std::uint32_t>(writer * 100000 + i));
             missing += found ? 0 : 1;
         }
     }
     EXPECT_EQ(missing, 0);
-    EXPECT_EQ(FolderEntries(m_stateFolder), HiveAndLock());
+    EXPECT_EQ(FolderEntries(m_folder.Path()), kHiveAndLock);
 }
 
 const std::string kKillKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Varholm\\Killed";
@@ -551,10 +619,10 @@ std::uint32_t CounterIn(const machine::RegistryValue& value)
     }
 }
 
-TEST_F(RegistryFile, WriterKilledWhileSavingAlwaysLeavesTheOldOrTheNewHive)
+TEST_F(RegistrySharedFile, WriterKilledWhileSavingAlwaysLeavesTheOldOrTheNewHive)
 {
     {
-        const auto registry = MustLoad();
+        const auto registry = MustLoad(m_hive);
         ASSERT_TRUE(registry->CreateKey(kKillKey, nullptr).IsOk());
         ASSERT_TRUE(registry->CreateKey(kProductKey, nullptr).IsOk());
         for (int i = 0; i < 40; ++i)
@@ -604,13 +672,14 @@ TEST_F(RegistryFile, WriterKilledWhileSavingAlwaysLeavesTheOldOrTheNewHive)
     // The later triggers come after whole saves, so the counter must have moved.
     EXPECT_GT(last, 0u);
 
-    // Killed writers leave their temporary files, which nobody reads, and
-    // release their lock with their life: the next save goes through.
-    for (const auto& name : FolderEntries(m_stateFolder))
-        EXPECT_TRUE(name == "registry.reg" || name == "registry.reg.lock" || name.starts_with("registry.reg.tmp.")) << name;
-    const auto registry = MustLoad();
+    // A killed writer may leave its temporary file, which nobody reads, and
+    // its lock goes with its life: the next save goes through and clears it.
+    for (const auto& name : FolderEntries(m_folder.Path()))
+        EXPECT_TRUE(kHiveAndLock.contains(name) || name == "registry.reg.tmp") << name;
+    const auto registry = MustLoad(m_hive);
     ASSERT_TRUE(registry->SetValue(kKillKey, "Counter", Dword(last + 1)).IsOk());
-    EXPECT_EQ(MustLoad()->QueryValue(kKillKey, "Counter"), Dword(last + 1));
+    EXPECT_EQ(MustLoad(m_hive)->QueryValue(kKillKey, "Counter"), Dword(last + 1));
+    EXPECT_EQ(FolderEntries(m_folder.Path()), kHiveAndLock);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -102,10 +104,18 @@ inline std::set<std::string> FolderEntries(const std::string& folder)
 // A fresh folder for one test, removed with everything in it afterwards.
 class TemporaryFolder {
 public:
-    TemporaryFolder()
+    // Memory puts the folder on the memory file system where there is one:
+    // for tests that save thousands of times to check how writers share a
+    // file, not how long the disk takes to flush it.
+    enum class Place { Disk, Memory };
+
+    explicit TemporaryFolder(Place place = Place::Disk)
     {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/pervo-registry-XXXXXX";
+        std::string root = base != nullptr && *base != '\0' ? base : "/tmp";
+        if (place == Place::Memory && ::access("/dev/shm", W_OK) == 0)
+            root = "/dev/shm";
+        std::string pattern = root + "/pervo-registry-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr)
             ADD_FAILURE() << "cannot create a scratch folder from " << pattern;
         m_path = pattern;
@@ -123,5 +133,19 @@ public:
 private:
     std::string m_path;
 };
+
+// Shows a case of a test table by its label when the test fails, instead of
+// its bytes. It lives in the unnamed namespace, as the tables do, so that the
+// test framework finds it beside them.
+namespace {
+
+template <typename Case>
+    requires requires(const Case& test) { test.label; }
+void PrintTo(const Case& test, std::ostream* out)
+{
+    *out << test.label;
+}
+
+}  // namespace
 
 }  // namespace pervo::test
