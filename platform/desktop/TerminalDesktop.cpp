@@ -1,11 +1,22 @@
 #include "TerminalDesktop.h"
 
+#include "DesktopSession.h"
+#include "TerminalIo.h"
+
 namespace pervo::desktop {
 
-int RunTerminalDesktop(Host&, std::string& error)
+int RunTerminalDesktop(Host& host, std::string& error)
 {
-    error = "the terminal desktop is not built yet; run with --script FILE";
-    return 2;
+    TerminalIo terminal;
+    if (!terminal.Open(error))
+        return 1;
+    DesktopSession session(host.GetMachine(), terminal);
+    host.RunUtility(session);
+    // The utility has ended, or the person logged off: either way the
+    // program ends with it and gives the terminal back, like any program
+    // that quits.
+    terminal.Close();
+    return 0;
 }
 
 }  // namespace pervo::desktop
