@@ -26,18 +26,18 @@ bool ParsePortAssignment(const std::string& text, Options& options, std::string&
     if (number < 1 || number > 99 || name[3] == '0')
         return bad("the port must be COM1 to COM99");
     const std::string what = text.substr(equals + 1);
-    machine::PortSpec spec;
+    machine::PortSpec portSpec;
     if (what == "sim") {
-        spec.kind = machine::PortKind::Simulated;
+        portSpec.kind = machine::PortKind::Simulated;
     } else if (what == "busy") {
-        spec.kind = machine::PortKind::SimulatedBusy;
+        portSpec.kind = machine::PortKind::SimulatedBusy;
     } else if (!what.empty() && what[0] == '/') {
-        spec.kind = machine::PortKind::Device;
-        spec.devicePath = what;
+        portSpec.kind = machine::PortKind::Device;
+        portSpec.devicePath = what;
     } else {
         return bad("'" + what + "' is neither sim, busy nor an absolute device path");
     }
-    options.ports[number] = spec;
+    options.ports[number] = portSpec;
     return true;
 }
 
@@ -139,8 +139,8 @@ std::map<unsigned, machine::PortSpec> EffectivePorts(const Options& options)
         ports[1] = {machine::PortKind::Simulated, {}};
         ports[2] = {machine::PortKind::Simulated, {}};
     }
-    for (const auto& [number, spec] : options.ports)
-        ports[number] = spec;
+    for (const auto& [number, portSpec] : options.ports)
+        ports[number] = portSpec;
     return ports;
 }
 

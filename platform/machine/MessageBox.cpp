@@ -39,6 +39,7 @@ int WindowManager::MessageBox(Hwnd owner, std::string_view text, std::string_vie
 {
     const std::vector<ButtonChoice> buttons = ButtonsFor(type);
     const bool hasCancel = std::any_of(buttons.begin(), buttons.end(), [](const ButtonChoice& b) { return b.id == msg::IdCancel; });
+    const int onlyButton = buttons.size() == 1 ? buttons.front().id : 0;
 
     // Lay the box out in dialog units: the text on one line, the buttons
     // centred in a row below it; an icon, when asked for, at the left.
@@ -47,11 +48,11 @@ int WindowManager::MessageBox(Hwnd owner, std::string_view text, std::string_vie
     const int iconWidth = hasIcon ? 24 : 0;
     const int buttonsWidth = static_cast<int>(buttons.size()) * 54;
     const int width = std::max({textWidth + iconWidth + 16, buttonsWidth + 16, 100});
-    DialogSpec spec;
-    spec.style = msg::WsPopup | msg::WsCaption | msg::WsSysMenu | msg::DsModalFrame;
-    spec.cx = width;
-    spec.cy = 48;
-    spec.caption = std::string(caption);
+    DialogSpec layout;
+    layout.style = msg::WsPopup | msg::WsCaption | msg::WsSysMenu | msg::DsModalFrame;
+    layout.cx = width;
+    layout.cy = 48;
+    layout.caption = std::string(caption);
     DialogItemSpec label;
     label.windowClass = WindowClass::Static;
     label.style = msg::WsVisible | msg::SsNoPrefix;
@@ -61,7 +62,7 @@ int WindowManager::MessageBox(Hwnd owner, std::string_view text, std::string_vie
     label.cy = 8;
     label.id = 0xFFFF;
     label.text = std::string(text);
-    spec.items.push_back(label);
+    layout.items.push_back(label);
     int x = (width - buttonsWidth) / 2 + 2;
     for (const ButtonChoice& choice : buttons) {
         DialogItemSpec button;
@@ -73,27 +74,28 @@ int WindowManager::MessageBox(Hwnd owner, std::string_view text, std::string_vie
         button.cy = 14;
         button.id = choice.id;
         button.text = choice.text;
-        spec.items.push_back(button);
+        layout.items.push_back(button);
         x += 54;
     }
 
     const Hwnd ownerTop = owner ? TopLevelOf(owner) : 0;
-    WindowProc boxProc = [this, hasCancel](Hwnd hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
+    WindowProc boxProc = [this, hasCancel, onlyButton](Hwnd hwnd, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
         if (message == msg::InitDialog)
             return 1;
         if (message != msg::Command || (wParam >> 16) != msg::ButtonClicked)
             return 0;
         int id = static_cast<int>(wParam & 0xFFFF);
-        // Escape and the close box mean Cancel; a box without Cancel answers
-        // with its only way out.
+        // Escape and the close box mean Cancel. A box without Cancel answers
+        // with its only button; one that asks a question (Yes or No) has no
+        // such answer, so there they do nothing rather than answer OK.
         if (id == msg::IdCancel && !hasCancel)
-            id = msg::IdOk;
-        if (id == msg::IdCancel && !GetDlgItem(hwnd, id))
+            id = onlyButton;
+        if (id == 0 || !GetDlgItem(hwnd, id))
             return 1;
         EndDialog(hwnd, id);
         return 1;
     };
-    const Hwnd box = CreateDialog(spec, ownerTop, std::move(boxProc), 0);
+    const Hwnd box = CreateDialog(layout, ownerTop, std::move(boxProc), 0);
     if (!box)
         return 0;
     if (Window* window = Find(box)) {

@@ -49,7 +49,7 @@ public:
     SerialPorts(const SerialPorts&) = delete;
     SerialPorts& operator=(const SerialPorts&) = delete;
 
-    void Assign(unsigned number, PortSpec spec);
+    void Assign(unsigned number, PortSpec portSpec);
     const std::map<unsigned, PortSpec>& Assigned() const { return m_ports; }
 
     // Opens port `number`. Fails with Error::NotFound when nothing stands behind

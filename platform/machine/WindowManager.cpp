@@ -42,35 +42,35 @@ Hwnd WindowManager::NewHwnd()
     return m_nextHwnd;
 }
 
-Hwnd WindowManager::CreateDialog(const DialogSpec& spec, Hwnd owner, WindowProc dialogProc, std::intptr_t initParam)
+Hwnd WindowManager::CreateDialog(const DialogSpec& layout, Hwnd owner, WindowProc dialogProc, std::intptr_t initParam)
 {
     auto dialog = std::make_unique<Window>();
     Window& window = *dialog;
     window.hwnd = NewHwnd();
     window.windowClass = WindowClass::Dialog;
-    window.style = spec.style & ~msg::WsVisible;
-    window.exStyle = spec.exStyle;
-    window.text = spec.caption;
+    window.style = layout.style & ~msg::WsVisible;
+    window.exStyle = layout.exStyle;
+    window.text = layout.caption;
     window.owner = owner ? TopLevelOf(owner) : 0;
-    window.templateId = spec.templateId;
+    window.templateId = layout.templateId;
     window.creationOrder = NextCreationOrder();
     window.dialogProc = std::move(dialogProc);
-    window.enabled = (spec.style & msg::WsDisabled) == 0;
+    window.enabled = (layout.style & msg::WsDisabled) == 0;
 
-    const int clientWidth = spec.cx * kPixelsPerDialogUnitX;
-    const int clientHeight = spec.cy * kPixelsPerDialogUnitY;
+    const int clientWidth = layout.cx * kPixelsPerDialogUnitX;
+    const int clientHeight = layout.cy * kPixelsPerDialogUnitY;
     Point origin{};
-    if (const Window* ownerWindow = Find(window.owner); ownerWindow && !(spec.style & msg::DsAbsAlign))
+    if (const Window* ownerWindow = Find(window.owner); ownerWindow && !(layout.style & msg::DsAbsAlign))
         origin = ClientOrigin(ownerWindow->hwnd);
-    const int left = origin.x + spec.x * kPixelsPerDialogUnitX;
-    const int top = origin.y + spec.y * kPixelsPerDialogUnitY;
+    const int left = origin.x + layout.x * kPixelsPerDialogUnitX;
+    const int top = origin.y + layout.y * kPixelsPerDialogUnitY;
     window.rect = {left, top, left + clientWidth + 2 * kFrameX, top + clientHeight + kCaptionHeight + kFrameBottom};
 
     const Hwnd hwnd = window.hwnd;
     m_windows.emplace(hwnd, std::move(dialog));
     m_zOrder.insert(m_zOrder.begin(), hwnd);
 
-    for (const DialogItemSpec& item : spec.items) {
+    for (const DialogItemSpec& item : layout.items) {
         auto child = std::make_unique<Window>();
         child->hwnd = NewHwnd();
         child->windowClass = item.windowClass;
@@ -92,7 +92,7 @@ Hwnd WindowManager::CreateDialog(const DialogSpec& spec, Hwnd owner, WindowProc 
         m_windows.emplace(child->hwnd, std::move(child));
     }
 
-    if (spec.style & msg::DsCenter)
+    if (layout.style & msg::DsCenter)
         CenterOver(*Find(hwnd), Find(hwnd)->owner);
 
     const Hwnd firstTab = FirstTabItem(hwnd);
@@ -100,7 +100,7 @@ Hwnd WindowManager::CreateDialog(const DialogSpec& spec, Hwnd owner, WindowProc 
     if (Window* created = Find(hwnd)) {
         if (setFocus && !created->savedFocus)
             created->savedFocus = firstTab;
-        if (spec.style & msg::WsVisible)
+        if (layout.style & msg::WsVisible)
             ShowWindow(hwnd, 1 /* SW_SHOWNORMAL */);
     }
     return IsWindow(hwnd) ? hwnd : 0;
@@ -146,6 +146,8 @@ bool WindowManager::DestroyWindow(Hwnd hwnd)
     const std::vector<Hwnd> children = window->children;
     for (Hwnd child : children) {
         Send(child, msg::Destroy, 0, 0);
+        // A message posted to a control must not outlive it either.
+        std::erase_if(m_posted, [&](const QueuedMessage& m) { return m.hwnd == child; });
         m_windows.erase(child);
         if (m_focus == child)
             m_focus = 0;

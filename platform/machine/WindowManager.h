@@ -83,7 +83,7 @@ public:
     Window* Find(Hwnd hwnd);
     const Window* Find(Hwnd hwnd) const;
     bool IsWindow(Hwnd hwnd) const { return Find(hwnd) != nullptr; }
-    Hwnd CreateDialog(const DialogSpec& spec, Hwnd owner, WindowProc dialogProc, std::intptr_t initParam);
+    Hwnd CreateDialog(const DialogSpec& layout, Hwnd owner, WindowProc dialogProc, std::intptr_t initParam);
     bool DestroyWindow(Hwnd hwnd);
     bool ShowWindow(Hwnd hwnd, int command);  // the previous visibility
     bool EnableWindow(Hwnd hwnd, bool enable);  // whether it was disabled before

@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::size_t kMaxOutput = 1024;
 
-struct Spec {
+struct Directive {
     bool left = false;
     bool alternate = false;
     bool zero = false;
@@ -35,17 +35,17 @@ std::string Digits(std::uint64_t value, unsigned base, bool upper)
     return text;
 }
 
-std::string Pad(std::string body, const std::string& prefix, const Spec& spec, bool numeric)
+std::string Pad(std::string body, const std::string& prefix, const Directive& directive, bool numeric)
 {
-    if (numeric && spec.precision >= 0 && static_cast<int>(body.size()) < spec.precision)
-        body.insert(0, static_cast<std::size_t>(spec.precision - static_cast<int>(body.size())), '0');
+    if (numeric && directive.precision >= 0 && static_cast<int>(body.size()) < directive.precision)
+        body.insert(0, static_cast<std::size_t>(directive.precision - static_cast<int>(body.size())), '0');
     const int length = static_cast<int>(body.size() + prefix.size());
-    if (length >= spec.width)
+    if (length >= directive.width)
         return prefix + body;
-    const auto fill = static_cast<std::size_t>(spec.width - length);
-    if (spec.left)
+    const auto fill = static_cast<std::size_t>(directive.width - length);
+    if (directive.left)
         return prefix + body + std::string(fill, ' ');
-    if (spec.zero && numeric)
+    if (directive.zero && numeric)
         return prefix + std::string(fill, '0') + body;
     return std::string(fill, ' ') + prefix + body;
 }
@@ -64,61 +64,61 @@ int wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...)
             continue;
         }
         const char* start = p++;
-        Spec spec;
+        Directive directive;
         for (;; ++p) {
             if (*p == '-')
-                spec.left = true;
+                directive.left = true;
             else if (*p == '#')
-                spec.alternate = true;
+                directive.alternate = true;
             else if (*p == '0')
-                spec.zero = true;
+                directive.zero = true;
             else
                 break;
         }
-        while (*p >= '0' && *p <= '9' && spec.width < 1024)
-            spec.width = spec.width * 10 + (*p++ - '0');
+        while (*p >= '0' && *p <= '9' && directive.width < 1024)
+            directive.width = directive.width * 10 + (*p++ - '0');
         if (*p == '.') {
-            spec.precision = 0;
+            directive.precision = 0;
             ++p;
-            while (*p >= '0' && *p <= '9' && spec.precision < 1024)
-                spec.precision = spec.precision * 10 + (*p++ - '0');
+            while (*p >= '0' && *p <= '9' && directive.precision < 1024)
+                directive.precision = directive.precision * 10 + (*p++ - '0');
         }
         if (*p == 'h' || *p == 'l') {
-            spec.size = *p++;
+            directive.size = *p++;
         } else if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
-            spec.size = 'I';
+            directive.size = 'I';
             p += 3;
         }
-        spec.type = *p;
-        switch (spec.type) {
+        directive.type = *p;
+        switch (directive.type) {
         case 'd':
         case 'i': {
-            std::int64_t value = spec.size == 'I' ? va_arg(args, long long) : va_arg(args, int);
-            if (spec.size == 'h')
+            std::int64_t value = directive.size == 'I' ? va_arg(args, long long) : va_arg(args, int);
+            if (directive.size == 'h')
                 value = static_cast<short>(value);
             traced.push_back(value);
             const bool negative = value < 0;
             const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-            out += Pad(Digits(magnitude, 10, false), negative ? "-" : "", spec, true);
+            out += Pad(Digits(magnitude, 10, false), negative ? "-" : "", directive, true);
             break;
         }
         case 'u':
         case 'x':
         case 'X': {
-            std::uint64_t value = spec.size == 'I' ? va_arg(args, unsigned long long) : va_arg(args, unsigned);
-            if (spec.size == 'h')
+            std::uint64_t value = directive.size == 'I' ? va_arg(args, unsigned long long) : va_arg(args, unsigned);
+            if (directive.size == 'h')
                 value = static_cast<unsigned short>(value);
             traced.push_back(value);
-            const bool hex = spec.type != 'u';
-            const std::string prefix = hex && spec.alternate && value ? (spec.type == 'x' ? "0x" : "0X") : "";
-            out += Pad(Digits(value, hex ? 16 : 10, spec.type == 'X'), prefix, spec, true);
+            const bool hex = directive.type != 'u';
+            const std::string prefix = hex && directive.alternate && value ? (directive.type == 'x' ? "0x" : "0X") : "";
+            out += Pad(Digits(value, hex ? 16 : 10, directive.type == 'X'), prefix, directive, true);
             break;
         }
         case 'c':
         case 'C': {
             const char value = static_cast<char>(va_arg(args, int));
             traced.push_back(std::string(1, value));
-            out += Pad(std::string(1, value), "", spec, false);
+            out += Pad(std::string(1, value), "", directive, false);
             break;
         }
         case 's':
@@ -126,9 +126,9 @@ int wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...)
             const char* value = va_arg(args, const char*);
             std::string text = value ? value : "(null)";
             traced.push_back(value ? Json(text) : Json(nullptr));
-            if (spec.precision >= 0 && text.size() > static_cast<std::size_t>(spec.precision))
-                text.resize(static_cast<std::size_t>(spec.precision));
-            out += Pad(text, "", spec, false);
+            if (directive.precision >= 0 && text.size() > static_cast<std::size_t>(directive.precision))
+                text.resize(static_cast<std::size_t>(directive.precision));
+            out += Pad(text, "", directive, false);
             break;
         }
         case '\0':

@@ -153,15 +153,15 @@ HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTe
         return {};
     }
     const ResourceSection* image = Image(hInstance);
-    machine::DialogSpec spec;
-    spec.style = lpTemplate->style;
-    spec.exStyle = lpTemplate->exStyle;
-    spec.x = lpTemplate->x;
-    spec.y = lpTemplate->y;
-    spec.cx = lpTemplate->cx;
-    spec.cy = lpTemplate->cy;
-    spec.caption = lpTemplate->caption ? lpTemplate->caption : "";
-    spec.templateId = lpTemplate->resourceId;
+    machine::DialogSpec layout;
+    layout.style = lpTemplate->style;
+    layout.exStyle = lpTemplate->exStyle;
+    layout.x = lpTemplate->x;
+    layout.y = lpTemplate->y;
+    layout.cx = lpTemplate->cx;
+    layout.cy = lpTemplate->cy;
+    layout.caption = lpTemplate->caption ? lpTemplate->caption : "";
+    layout.templateId = lpTemplate->resourceId;
     for (std::size_t i = 0; i < lpTemplate->itemCount; ++i) {
         const DialogItemTemplate& item = lpTemplate->items[i];
         machine::DialogItemSpec control;
@@ -184,9 +184,9 @@ HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTe
             if (resource)
                 control.icon = IconFor(*resource).value;
         }
-        spec.items.push_back(std::move(control));
+        layout.items.push_back(std::move(control));
     }
     const machine::Hwnd hwnd = CurrentMachine().Windows().CreateDialog(
-        spec, hWndParent.value, lpDialogFunc ? WrapDialogProc(lpDialogFunc) : machine::WindowProc{}, dwInitParam);
+        layout, hWndParent.value, lpDialogFunc ? WrapDialogProc(lpDialogFunc) : machine::WindowProc{}, dwInitParam);
     return HWND{hwnd};
 }

@@ -39,6 +39,15 @@ bool FillsBuffer(UINT message)
     return message == WM_GETTEXT || message == CB_GETLBTEXT;
 }
 
+// The utility is a 32-bit program: a message's wParam is 32 bits wide there,
+// so the trace shows a sign-extended value such as -1 as the 32-bit number it
+// stands for.
+Json WordParameter(WPARAM wParam)
+{
+    const WPARAM high = wParam >> 32;
+    return high == 0 || high == 0xFFFFFFFFu ? Json(static_cast<DWORD>(wParam)) : Json(wParam);
+}
+
 Json MessageParameter(UINT message, LPARAM lParam)
 {
     if (CarriesText(message))
@@ -91,7 +100,7 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     LRESULT result = 0;
     if (FindWindow(hWnd))
         result = Windows().Send(hWnd.value, Msg, wParam, lParam);
-    TracedCall("SendMessageA").Arg(hWnd.value).Arg(Msg).Arg(wParam).Arg(MessageParameter(Msg, lParam)).Return(result);
+    TracedCall("SendMessageA").Arg(hWnd.value).Arg(Msg).Arg(WordParameter(wParam)).Arg(MessageParameter(Msg, lParam)).Return(result);
     return result;
 }
 
@@ -100,7 +109,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
     BOOL result = FALSE;
     if (!hWnd || FindWindow(hWnd))
         result = Windows().Post(hWnd.value, Msg, wParam, lParam) ? TRUE : FALSE;
-    TracedCall("PostMessageA").Arg(hWnd.value).Arg(Msg).Arg(wParam).Arg(MessageParameter(Msg, lParam)).Return(result);
+    TracedCall("PostMessageA").Arg(hWnd.value).Arg(Msg).Arg(WordParameter(wParam)).Arg(MessageParameter(Msg, lParam)).Return(result);
     return result;
 }
 

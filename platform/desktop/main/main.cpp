@@ -70,8 +70,14 @@ int main(int argc, char** argv)
     }
 
     auto host = Host::Create(options, ExecutablePath(argv[0]));
-    if (!host)
-        return Fail(host.GetStatus().Message(), 1);
+    if (!host) {
+        const pervo::machine::Status status = host.GetStatus();
+        std::string message = status.Message();
+        // A hive that does not parse was left alone; say how to get going again.
+        if (status.GetError() == pervo::machine::Error::Corrupt)
+            message += "; correct that line, or move the file away to start with an empty registry (it was left as it was)";
+        return Fail(message, 1);
+    }
 
     if (options.script) {
         std::istream& script = *options.script == "-" ? std::cin : scriptFile;
