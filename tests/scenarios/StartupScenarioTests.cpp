@@ -98,7 +98,7 @@ TEST(StartupScenario, CallsHappenInTheOrderOfTheStart)
         EXPECT_EQ(start[at + 1]["args"], Json::array({name, 0xC0000000u, 0, nullptr, 3, 0, nullptr}));
         const Json probe = start[at + 1]["ret"];
         EXPECT_EQ(start[at + 3]["args"],
-                  Json::array({list, kCbInsertString, std::numeric_limits<std::uintptr_t>::max(), name}));
+                  Json::array({list, kCbInsertString, 0xFFFFFFFFu, name}));
         EXPECT_EQ(start[at + 4]["args"], Json::array({probe}));
         EXPECT_EQ(start[at + 4]["ret"], 1);
     }
