@@ -588,8 +588,12 @@ std::intptr_t WindowManager::ComboProc(Window& window, std::uint32_t message, st
         return 0;
     case msg::KeyDown:
     case msg::SysKeyDown: {
+        // F4 opens and closes the list; with Alt held it is the frame's Close,
+        // which default processing below turns into SC_CLOSE.
         const bool alt = (m_currentModifiers & kAlt) != 0;
-        if (wParam == 0x73 /* F4 */ || (alt && (wParam == msg::VkDown || wParam == msg::VkUp))) {
+        const bool toggles = message == msg::KeyDown ? wParam == msg::VkF4
+                                                     : alt && (wParam == msg::VkDown || wParam == msg::VkUp);
+        if (toggles) {
             Send(hwnd, msg::ComboShowDropDown, window.dropped ? 0 : 1, 0);
             return 0;
         }
