@@ -93,16 +93,16 @@ struct DialogFixture {
         if (!created)
             Fail(created.GetStatus().Message());
         machine = std::move(created.Value());
-        machine::DialogSpec layout;
+        machine::DialogLayout layout;
         layout.cx = 180;
         layout.cy = 60;
         layout.caption = "Bench";
-        machine::DialogItemSpec list;
+        machine::DialogItemLayout list;
         list.windowClass = machine::WindowClass::ComboBox;
         list.style = msg::WsVisible | msg::WsTabStop | 0x0003 /* CBS_DROPDOWNLIST */;
         list.x = 10, list.y = 10, list.cx = 80, list.cy = 60;
         list.id = 1000;
-        machine::DialogItemSpec ok;
+        machine::DialogItemLayout ok;
         ok.windowClass = machine::WindowClass::Button;
         ok.style = msg::WsVisible | msg::WsTabStop | msg::BsDefPushButton;
         ok.x = 100, ok.y = 10, ok.cx = 50, ok.cy = 14;

@@ -26,18 +26,18 @@ bool ParsePortAssignment(const std::string& text, Options& options, std::string&
     if (number < 1 || number > 99 || name[3] == '0')
         return bad("the port must be COM1 to COM99");
     const std::string what = text.substr(equals + 1);
-    machine::PortSpec portSpec;
+    machine::PortAssignment assignment;
     if (what == "sim") {
-        portSpec.kind = machine::PortKind::Simulated;
+        assignment.kind = machine::PortKind::Simulated;
     } else if (what == "busy") {
-        portSpec.kind = machine::PortKind::SimulatedBusy;
+        assignment.kind = machine::PortKind::SimulatedBusy;
     } else if (!what.empty() && what[0] == '/') {
-        portSpec.kind = machine::PortKind::Device;
-        portSpec.devicePath = what;
+        assignment.kind = machine::PortKind::Device;
+        assignment.devicePath = what;
     } else {
         return bad("'" + what + "' is neither sim, busy nor an absolute device path");
     }
-    options.ports[number] = portSpec;
+    options.ports[number] = assignment;
     return true;
 }
 
@@ -129,9 +129,9 @@ ParsedOptions ParseOptions(const std::vector<std::string>& arguments,
     return parsed;
 }
 
-std::map<unsigned, machine::PortSpec> EffectivePorts(const Options& options)
+std::map<unsigned, machine::PortAssignment> EffectivePorts(const Options& options)
 {
-    std::map<unsigned, machine::PortSpec> ports;
+    std::map<unsigned, machine::PortAssignment> ports;
     if (options.hostPorts) {
         for (unsigned n = 1; n <= 8; ++n)
             ports[n] = {machine::PortKind::Device, "/dev/ttyS" + std::to_string(n - 1)};
@@ -139,8 +139,8 @@ std::map<unsigned, machine::PortSpec> EffectivePorts(const Options& options)
         ports[1] = {machine::PortKind::Simulated, {}};
         ports[2] = {machine::PortKind::Simulated, {}};
     }
-    for (const auto& [number, portSpec] : options.ports)
-        ports[number] = portSpec;
+    for (const auto& [number, assignment] : options.ports)
+        ports[number] = assignment;
     return ports;
 }
 

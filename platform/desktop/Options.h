@@ -12,7 +12,7 @@ namespace pervo::desktop {
 
 // Everything the command line says.
 struct Options {
-    std::map<unsigned, machine::PortSpec> ports;
+    std::map<unsigned, machine::PortAssignment> ports;
     bool hostPorts = false;
     quorvex::DriverState driver = quorvex::DriverState::Present;
     std::string registryFile;
@@ -36,7 +36,7 @@ ParsedOptions ParseOptions(const std::vector<std::string>& arguments,
 
 // The serial ports the options stand for: the defaults, --host-ports, then
 // each --port over them.
-std::map<unsigned, machine::PortSpec> EffectivePorts(const Options& options);
+std::map<unsigned, machine::PortAssignment> EffectivePorts(const Options& options);
 
 std::string UsageText();
 

@@ -12,8 +12,8 @@ Machine::Machine(MachineConfig config, SystemCalls& calls)
 {
     m_windows = std::make_unique<WindowManager>(*this);
     m_ports = std::make_unique<SerialPorts>(m_calls, m_config.lockFolder);
-    for (const auto& [number, portSpec] : m_config.ports)
-        m_ports->Assign(number, portSpec);
+    for (const auto& [number, assignment] : m_config.ports)
+        m_ports->Assign(number, assignment);
 }
 
 Machine::~Machine()

@@ -30,7 +30,7 @@ public:
 enum class RegistryAccess { Full, Denied };
 
 struct MachineConfig {
-    std::map<unsigned, PortSpec> ports;
+    std::map<unsigned, PortAssignment> ports;
     std::string registryFile;  // empty: a registry that lives only in memory
     RegistryAccess registryAccess = RegistryAccess::Full;
     bool helpSystemPresent = true;

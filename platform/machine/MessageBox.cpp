@@ -48,12 +48,12 @@ int WindowManager::MessageBox(Hwnd owner, std::string_view text, std::string_vie
     const int iconWidth = hasIcon ? 24 : 0;
     const int buttonsWidth = static_cast<int>(buttons.size()) * 54;
     const int width = std::max({textWidth + iconWidth + 16, buttonsWidth + 16, 100});
-    DialogSpec layout;
+    DialogLayout layout;
     layout.style = msg::WsPopup | msg::WsCaption | msg::WsSysMenu | msg::DsModalFrame;
     layout.cx = width;
     layout.cy = 48;
     layout.caption = std::string(caption);
-    DialogItemSpec label;
+    DialogItemLayout label;
     label.windowClass = WindowClass::Static;
     label.style = msg::WsVisible | msg::SsNoPrefix;
     label.x = 8 + iconWidth;
@@ -65,7 +65,7 @@ int WindowManager::MessageBox(Hwnd owner, std::string_view text, std::string_vie
     layout.items.push_back(label);
     int x = (width - buttonsWidth) / 2 + 2;
     for (const ButtonChoice& choice : buttons) {
-        DialogItemSpec button;
+        DialogItemLayout button;
         button.windowClass = WindowClass::Button;
         button.style = msg::WsVisible | msg::WsTabStop | (choice.id == buttons.front().id ? msg::BsDefPushButton : 0u);
         button.x = x;

@@ -172,7 +172,7 @@ SerialPorts::~SerialPorts()
         holder->Detach();
 }
 
-void SerialPorts::Assign(unsigned number, PortSpec portSpec) { m_ports[number] = std::move(portSpec); }
+void SerialPorts::Assign(unsigned number, PortAssignment assignment) { m_ports[number] = std::move(assignment); }
 
 void SerialPorts::Release(unsigned number)
 {
@@ -200,15 +200,15 @@ Result<std::unique_ptr<OpenSerialPort>> SerialPorts::Open(unsigned number)
         return Status(Error::Busy, portName + " is already open on this machine; close the handle that holds "
                                               "it before opening it again.");
 
-    const PortSpec& portSpec = found->second;
-    switch (portSpec.kind) {
+    const PortAssignment& assignment = found->second;
+    switch (assignment.kind) {
     case PortKind::Simulated:
         return Hold(number, -1);
     case PortKind::SimulatedBusy:
         return Status(Error::Busy,
                       portName + " is in use by another program; close that program or choose another port.");
     case PortKind::Device:
-        return OpenDevice(number, portSpec.devicePath);
+        return OpenDevice(number, assignment.devicePath);
     }
     return Status(Error::InvalidArgument, portName + " stands for a kind of port this machine does not know; "
                                                      "assign it again as a simulated port or a device.");

@@ -19,7 +19,7 @@ enum class PortKind {
     Device,         // a real device file, such as /dev/ttyUSB0
 };
 
-struct PortSpec {
+struct PortAssignment {
     PortKind kind = PortKind::Simulated;
     std::string devicePath;  // for PortKind::Device only
 };
@@ -49,8 +49,8 @@ public:
     SerialPorts(const SerialPorts&) = delete;
     SerialPorts& operator=(const SerialPorts&) = delete;
 
-    void Assign(unsigned number, PortSpec portSpec);
-    const std::map<unsigned, PortSpec>& Assigned() const { return m_ports; }
+    void Assign(unsigned number, PortAssignment assignment);
+    const std::map<unsigned, PortAssignment>& Assigned() const { return m_ports; }
 
     // Opens port `number`. Fails with Error::NotFound when nothing stands behind
     // it, with Error::Busy when another program (or another open handle of this
@@ -70,7 +70,7 @@ private:
 
     SystemCalls& m_calls;
     std::string m_lockFolder;
-    std::map<unsigned, PortSpec> m_ports;
+    std::map<unsigned, PortAssignment> m_ports;
     std::set<unsigned> m_held;
     // The open ports by number, so that ports still open when the machine
     // goes away can be closed here rather than reach back into freed memory.

@@ -42,7 +42,7 @@ Hwnd WindowManager::NewHwnd()
     return m_nextHwnd;
 }
 
-Hwnd WindowManager::CreateDialog(const DialogSpec& layout, Hwnd owner, WindowProc dialogProc, std::intptr_t initParam)
+Hwnd WindowManager::CreateDialog(const DialogLayout& layout, Hwnd owner, WindowProc dialogProc, std::intptr_t initParam)
 {
     auto dialog = std::make_unique<Window>();
     Window& window = *dialog;
@@ -70,7 +70,7 @@ Hwnd WindowManager::CreateDialog(const DialogSpec& layout, Hwnd owner, WindowPro
     m_windows.emplace(hwnd, std::move(dialog));
     m_zOrder.insert(m_zOrder.begin(), hwnd);
 
-    for (const DialogItemSpec& item : layout.items) {
+    for (const DialogItemLayout& item : layout.items) {
         auto child = std::make_unique<Window>();
         child->hwnd = NewHwnd();
         child->windowClass = item.windowClass;
@@ -197,6 +197,7 @@ bool WindowManager::ShowWindow(Hwnd hwnd, int command)
         UpdateActivation();
     } else if (!show && m_focus == hwnd) {
         m_focus = 0;
+        Send(hwnd, msg::KillFocus, 0, 0);
     }
     return wasVisible;
 }
@@ -210,8 +211,10 @@ bool WindowManager::EnableWindow(Hwnd hwnd, bool enable)
     if (window->enabled != enable) {
         window->enabled = enable;
         Send(hwnd, msg::Enable, enable ? 1 : 0, 0);
-        if (!enable && m_focus == hwnd)
+        if (!enable && m_focus == hwnd) {
             m_focus = 0;
+            Send(hwnd, msg::KillFocus, 0, 0);
+        }
         if (window->IsTopLevel())
             UpdateActivation();
     }

@@ -34,7 +34,7 @@ struct QueuedMessage {
 };
 
 // One control of a dialog template, in dialog units.
-struct DialogItemSpec {
+struct DialogItemLayout {
     WindowClass windowClass = WindowClass::Static;
     std::uint32_t style = 0;
     std::uint32_t exStyle = 0;
@@ -45,13 +45,13 @@ struct DialogItemSpec {
 };
 
 // A dialog template, in dialog units.
-struct DialogSpec {
+struct DialogLayout {
     std::uint32_t style = 0;
     std::uint32_t exStyle = 0;
     int x = 0, y = 0, cx = 0, cy = 0;
     std::string caption;
     int templateId = 0;
-    std::vector<DialogItemSpec> items;
+    std::vector<DialogItemLayout> items;
 };
 
 struct MenuItem {
@@ -83,7 +83,7 @@ public:
     Window* Find(Hwnd hwnd);
     const Window* Find(Hwnd hwnd) const;
     bool IsWindow(Hwnd hwnd) const { return Find(hwnd) != nullptr; }
-    Hwnd CreateDialog(const DialogSpec& layout, Hwnd owner, WindowProc dialogProc, std::intptr_t initParam);
+    Hwnd CreateDialog(const DialogLayout& layout, Hwnd owner, WindowProc dialogProc, std::intptr_t initParam);
     bool DestroyWindow(Hwnd hwnd);
     bool ShowWindow(Hwnd hwnd, int command);  // the previous visibility
     bool EnableWindow(Hwnd hwnd, bool enable);  // whether it was disabled before

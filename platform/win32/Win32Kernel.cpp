@@ -144,8 +144,6 @@ BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBu
         std::span<std::uint8_t>(static_cast<std::uint8_t*>(lpOutBuffer), lpOutBuffer ? nOutBufferSize : 0), returned);
     if (lpBytesReturned)
         *lpBytesReturned = returned;
-    if (lpBytesReturned)
-        call.Out("lpBytesReturned", returned);
     if (!status)
         return fail(ErrorFor(status.GetError()));
     SetError(ERROR_SUCCESS);

@@ -153,7 +153,7 @@ HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTe
         return {};
     }
     const ResourceSection* image = Image(hInstance);
-    machine::DialogSpec layout;
+    machine::DialogLayout layout;
     layout.style = lpTemplate->style;
     layout.exStyle = lpTemplate->exStyle;
     layout.x = lpTemplate->x;
@@ -164,7 +164,7 @@ HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTe
     layout.templateId = lpTemplate->resourceId;
     for (std::size_t i = 0; i < lpTemplate->itemCount; ++i) {
         const DialogItemTemplate& item = lpTemplate->items[i];
-        machine::DialogItemSpec control;
+        machine::DialogItemLayout control;
         control.windowClass = ClassOf(item.windowClass);
         // Controls of a template are visible unless it says otherwise.
         control.style = item.style | WS_CHILD | WS_VISIBLE;

@@ -77,16 +77,16 @@ protected:
 
     machine::WindowManager& Windows() { return machine->Windows(); }
 
-    machine::DialogSpec PortSetupTemplate() const
+    machine::DialogLayout PortSetupTemplate() const
     {
-        machine::DialogSpec layout;
+        machine::DialogLayout layout;
         layout.style = msg::WsPopup | msg::WsCaption | msg::WsSysMenu | msg::DsModalFrame | msg::DsCenter;
         layout.exStyle = msg::WsExAppWindow;
         layout.cx = 185;
         layout.cy = 92;
         layout.caption = "KX-9 Pervola";
         auto item = [](machine::WindowClass kind, std::uint32_t style, int x, int y, int cx, int cy, int id, const char* text) {
-            machine::DialogItemSpec control;
+            machine::DialogItemLayout control;
             control.windowClass = kind;
             control.style = style | msg::WsVisible;
             control.x = x;

@@ -28,9 +28,9 @@ constexpr int kNone = 0;          // no command / the focus where it was
 constexpr int kSelChange = msg::ComboSelChange;
 constexpr int kClicked = msg::ButtonClicked;
 
-machine::DialogSpec SettingsDialog()
+machine::DialogLayout SettingsDialog()
 {
-    machine::DialogItemSpec ok = PushButton(kOk, "&OK", msg::WsVisible | msg::WsTabStop | msg::BsDefPushButton);
+    machine::DialogItemLayout ok = PushButton(kOk, "&OK", msg::WsVisible | msg::WsTabStop | msg::BsDefPushButton);
     return DialogWith({
         ok,
         PushButton(kCancel, "C&ancel"),

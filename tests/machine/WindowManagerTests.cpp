@@ -297,7 +297,7 @@ TEST_P(ShowWindowReturn, TellsWhetherTheWindowWasVisibleBefore)
     const ShowCase& c = GetParam();
     TestMachine test;
     DialogLog log;
-    machine::DialogSpec layout = DialogWith({PushButton(msg::IdOk, "OK")});
+    machine::DialogLayout layout = DialogWith({PushButton(msg::IdOk, "OK")});
     if (!c.visibleBefore)
         layout.style &= ~msg::WsVisible;
     const Hwnd dialog = test.Windows().CreateDialog(layout, 0, log.Proc(), 0);

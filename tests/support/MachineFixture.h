@@ -88,9 +88,9 @@ private:
 
 inline constexpr std::uint32_t kCbsDropDownList = 0x3;
 
-inline machine::DialogItemSpec PushButton(int id, std::string text, std::uint32_t style = msg::WsTabStop | msg::WsVisible)
+inline machine::DialogItemLayout PushButton(int id, std::string text, std::uint32_t style = msg::WsTabStop | msg::WsVisible)
 {
-    machine::DialogItemSpec item;
+    machine::DialogItemLayout item;
     item.windowClass = machine::WindowClass::Button;
     item.style = msg::WsChild | style;
     item.cx = 50;
@@ -100,9 +100,9 @@ inline machine::DialogItemSpec PushButton(int id, std::string text, std::uint32_
     return item;
 }
 
-inline machine::DialogItemSpec Label(std::string text, std::uint32_t style = msg::WsVisible)
+inline machine::DialogItemLayout Label(std::string text, std::uint32_t style = msg::WsVisible)
 {
-    machine::DialogItemSpec item;
+    machine::DialogItemLayout item;
     item.windowClass = machine::WindowClass::Static;
     item.style = msg::WsChild | style;
     item.cx = 40;
@@ -112,9 +112,9 @@ inline machine::DialogItemSpec Label(std::string text, std::uint32_t style = msg
     return item;
 }
 
-inline machine::DialogItemSpec DropDownList(int id, std::uint32_t style = msg::WsTabStop | msg::WsVisible)
+inline machine::DialogItemLayout DropDownList(int id, std::uint32_t style = msg::WsTabStop | msg::WsVisible)
 {
-    machine::DialogItemSpec item;
+    machine::DialogItemLayout item;
     item.windowClass = machine::WindowClass::ComboBox;
     item.style = msg::WsChild | kCbsDropDownList | style;
     item.cx = 48;
@@ -123,11 +123,11 @@ inline machine::DialogItemSpec DropDownList(int id, std::uint32_t style = msg::W
     return item;
 }
 
-inline machine::DialogSpec DialogWith(std::vector<machine::DialogItemSpec> items, std::string caption = "Test",
+inline machine::DialogLayout DialogWith(std::vector<machine::DialogItemLayout> items, std::string caption = "Test",
                                       std::uint32_t style = msg::WsPopup | msg::WsCaption | msg::WsSysMenu |
                                                             msg::WsVisible)
 {
-    machine::DialogSpec layout;
+    machine::DialogLayout layout;
     layout.style = style;
     layout.cx = 180;
     layout.cy = 90;
