@@ -345,9 +345,21 @@ bool WindowManager::HandleDialogKey(Window& dialog, const QueuedMessage& message
                 SetFocus(next);
         }
         return true;
-    default:
+    default: {
+        // A letter typed on a control that takes no characters of its own (a
+        // push button) is a mnemonic even without Alt.
+        // Letter keys are numbered 'A' to 'Z' and digit keys '0' to '9'; the
+        // other virtual keys (F1 is 0x70, 'p') are no characters.
+        const auto key = static_cast<char>(message.wParam);
+        const bool plainLetter = !(message.modifiers & (kControl | kAlt)) &&
+                                 ((message.wParam >= 'A' && message.wParam <= 'Z') ||
+                                  (message.wParam >= '0' && message.wParam <= '9'));
+        if (plainLetter && focus && focus->windowClass == WindowClass::Button &&
+            HandleMnemonic(dialog, static_cast<char>(std::tolower(static_cast<unsigned char>(key)))))
+            return true;
         Dispatch(message);
         return true;
+    }
     }
 }
 

@@ -13,16 +13,8 @@ constexpr mode_t kFileMode = 0644;
 constexpr mode_t kFolderMode = 0755;
 
 // A signal may interrupt any call that waits; the seam hands that back to us
-// like any other failure, and here it only means "ask again".
-template <typename Call>
-auto RetryOnInterrupt(Call call)
-{
-    for (;;) {
-        auto result = call();
-        if (result != -1 || errno != EINTR)
-            return result;
-    }
-}
+// like any other failure (a test's seam does not retry), and here it only
+// means "ask again": RetryOnInterrupt from SystemCalls.h.
 
 Status FailedCall(int error, std::string_view action, const std::string& path, std::string_view after = {})
 {

@@ -12,18 +12,6 @@
 namespace pervo::machine {
 namespace {
 
-// Retries a call that a signal interrupted; every other failure goes back to
-// the caller unchanged.
-template <typename Call>
-auto RetryOnInterrupt(Call call)
-{
-    for (;;) {
-        auto result = call();
-        if (result != -1 || errno != EINTR)
-            return result;
-    }
-}
-
 class KernelCalls final : public SystemCalls {
 public:
     int Open(const char* path, int flags, mode_t mode) override

@@ -4,6 +4,7 @@
 #include <sys/types.h>
 #include <termios.h>
 
+#include <cerrno>
 #include <cstddef>
 
 namespace pervo::machine {
@@ -29,6 +30,18 @@ public:
     virtual int Tcgetattr(int fd, struct termios* attributes) = 0;
     virtual int Kill(pid_t pid, int signal) = 0;
 };
+
+// Runs a call again while a signal interrupts it; any other failure goes back
+// to the caller unchanged.
+template <typename Call>
+auto RetryOnInterrupt(Call call)
+{
+    for (;;) {
+        auto result = call();
+        if (result != -1 || errno != EINTR)
+            return result;
+    }
+}
 
 // The calls as the kernel answers them.
 SystemCalls& RealSystemCalls();

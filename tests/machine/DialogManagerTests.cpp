@@ -154,6 +154,12 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"AltLetterOfAHiddenButton", kOk, 'I', kAlt, {}, kNone},
         KeyCase{"DoubledAmpersandIsNoMnemonic", kOk, 'D', kAlt, {}, kNone},
         KeyCase{"AltLetterOfNothing", kOk, 'Z', kAlt, {}, kNone},
+        // On a push button a plain letter is a mnemonic too; the list keeps
+        // letters for itself, and F1 (0x70, the code of 'p') is no letter.
+        KeyCase{"PlainLetterOnAButton", kOk, 'C', kPlain, {{kClose, kClicked}}, kNone},
+        KeyCase{"PlainLetterOfALabelOnAButton", kOk, 'P', kPlain, {}, kList},
+        KeyCase{"PlainLetterOnTheListIsNoMnemonic", kList, 'C', kPlain, {}, kNone},
+        KeyCase{"ShiftF1OnAButtonIsNoMnemonic", kOk, msg::VkF1, kShift, {}, kNone},
         // Alt+F4 is the close box, which is Cancel.
         KeyCase{"AltF4OnAButtonIsCancel", kClose, msg::VkF4, kAlt, {{kCancel, kClicked}}, kNone},
         KeyCase{"AltF4OnTheListIsCancel", kList, msg::VkF4, kAlt, {{kCancel, kClicked}}, kNone}),
