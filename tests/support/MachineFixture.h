@@ -63,16 +63,20 @@ private:
 // and driven by a ScriptedInput.
 class TestMachine {
 public:
-    explicit TestMachine(machine::MachineConfig config = {})
+    explicit TestMachine(machine::MachineConfig config = {}) : m_previous(machine::Machine::Current())
     {
         auto created = machine::Machine::Create(std::move(config));
-        if (!created)
+        if (!created) {
             ADD_FAILURE() << "the test machine could not be made: " << created.GetStatus().Message();
+            created = machine::Machine::Create({});
+        }
         m_machine = std::move(created.Value());
         m_machine->SetInputSource(&m_input);
-        m_scope.emplace(*m_machine);
+        machine::Machine::SetCurrent(m_machine.get());
     }
-    ~TestMachine() { m_scope.reset(); }
+    // Restored by hand rather than through an optional MachineScope, which
+    // GCC 12's optimiser mistakes for a read of uninitialised memory.
+    ~TestMachine() { machine::Machine::SetCurrent(m_previous); }
     TestMachine(const TestMachine&) = delete;
     TestMachine& operator=(const TestMachine&) = delete;
 
@@ -83,7 +87,7 @@ public:
 private:
     std::unique_ptr<machine::Machine> m_machine;
     ScriptedInput m_input;
-    std::optional<machine::MachineScope> m_scope;
+    machine::Machine* m_previous;
 };
 
 inline constexpr std::uint32_t kCbsDropDownList = 0x3;
