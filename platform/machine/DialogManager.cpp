@@ -297,8 +297,13 @@ bool WindowManager::HandleDialogKey(Window& dialog, const QueuedMessage& message
     const Window* focus = Find(m_focus);
     const std::intptr_t code = focus ? Send(m_focus, msg::GetDialogCode, message.wParam, 0) : 0;
     if (code & msg::DlgcWantAllKeys) {
-        Dispatch(message);
-        return true;
+        if (message.wParam != msg::VkTab) {
+            Dispatch(message);
+            return true;
+        }
+        // Tab leaves an open list as a click elsewhere would: the list closes
+        // on its current entry and the focus moves on.
+        Send(m_focus, msg::ComboShowDropDown, 0, 0);
     }
     switch (message.wParam) {
     case msg::VkTab: {

@@ -277,6 +277,22 @@ TEST_F(ComboBoxTest, AnOpenListTakesEnterAndEscapeForItself)
         << "Escape in an open list does not cancel the dialog";
 }
 
+TEST_F(ComboBoxTest, TabClosesAnOpenListOnItsEntryAndMovesTheFocusOn)
+{
+    for (const char* entry : {"COM1:", "COM2:"})
+        SendText(msg::ComboAddString, 0, entry);
+    Windows().SetFocus(m_list);
+    Press(msg::VkF4);
+    Press(msg::VkDown);
+    ASSERT_EQ(Send(msg::ComboGetDroppedState), 1);
+
+    Press(msg::VkTab);
+
+    EXPECT_EQ(Send(msg::ComboGetDroppedState), 0);
+    EXPECT_EQ(Selection(), 0) << "the entry moved to is kept";
+    EXPECT_NE(Windows().Focus(), m_list) << "Tab still moves the focus";
+}
+
 TEST_F(ComboBoxTest, LosingTheFocusClosesAnOpenList)
 {
     SendText(msg::ComboAddString, 0, "COM1:");
