@@ -65,7 +65,8 @@ void ScriptRunner::WaitForInput(machine::Machine& machine)
         return;
     }
     if (std::string why = Perform(action); !why.empty()) {
-        m_error = "script line " + std::to_string(m_line) + ": " + why;
+        m_error = "script line " + std::to_string(m_line) + ": " + why +
+                  "; a show before that line prints what is on the screen";
         machine.EndSession();
     }
 }
