@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <charconv>
@@ -126,6 +127,15 @@ Status OpenFailure(const std::string& what, const std::string& portName, int err
 std::optional<pid_t> ParseLockOwner(std::string_view content)
 {
     const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+
+    // Four bytes that are not all text are the binary form: read as text,
+    // a binary id such as 8245 (bytes "5 \0\0") would name process 5.
+    const bool text = std::all_of(content.begin(), content.end(), [&](char c) { return isBlank(c) || (c >= 0x20 && c < 0x7F); });
+    if (content.size() == sizeof(std::int32_t) && !text) {
+        std::int32_t binary = 0;
+        std::memcpy(&binary, content.data(), sizeof binary);
+        return binary > 0 ? std::optional<pid_t>(static_cast<pid_t>(binary)) : std::nullopt;
+    }
 
     std::size_t start = 0;
     while (start < content.size() && (content[start] == ' ' || content[start] == '\t'))

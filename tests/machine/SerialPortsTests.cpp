@@ -505,6 +505,9 @@ INSTANTIATE_TEST_SUITE_P(
         LockCase{"BinaryLive", Binary, Owner::Live, Error::Busy},
         LockCase{"PaddedDead", Padded, Owner::Dead, Error::None},
         LockCase{"BinaryDead", Binary, Owner::Dead, Error::None},
+        // Binary 0x40002031 names no process; read as text, its bytes "1 "
+        // would name init, which always lives.
+        LockCase{"BinaryThatReadsLikeText", [](pid_t) { return std::string("1 \0\x40", 4); }, Owner::Dead, Error::None},
         // kill(0, 0) and kill(-1, 0) succeed: they ask about groups, not a process.
         LockCase{"Zero", [](pid_t) { return std::string("         0\n"); }, Owner::Live, Error::None},
         LockCase{"Negative", [](pid_t) { return std::string("        -1\n"); }, Owner::Live, Error::None},
