@@ -61,7 +61,6 @@ public:
     explicit HelpSystem(bool present) : m_present(present) {}
     bool Request(HelpRequest request);
     const std::vector<HelpRequest>& Requests() const { return m_requests; }
-    bool IsPresent() const { return m_present; }
 
 private:
     bool m_present;

@@ -41,7 +41,6 @@ struct Window {
     WindowProc subclassProc;  // set by SetWindowLongPtr; empty means the class procedure
     WindowProc dialogProc;    // dialogs: the owner's dialog procedure
     std::intptr_t messageResult = 0;
-    std::intptr_t userData = 0;
 
     // Dialogs.
     bool isMessageBox = false;

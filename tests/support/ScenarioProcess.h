@@ -31,18 +31,13 @@ struct ProcessResult {
     std::string out;
     std::string err;
 
-    std::vector<std::string> ErrLines() const
+    std::vector<std::string> ErrLines() const { return SplitLines(err); }
+    std::vector<std::string> OutLines() const { return SplitLines(out); }
+
+    static std::vector<std::string> SplitLines(const std::string& text)
     {
         std::vector<std::string> lines;
-        std::istringstream in(err);
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
-    std::vector<std::string> OutLines() const
-    {
-        std::vector<std::string> lines;
-        std::istringstream in(out);
+        std::istringstream in(text);
         for (std::string line; std::getline(in, line);)
             lines.push_back(line);
         return lines;
