@@ -1,11 +1,13 @@
 // What the person's keys and clicks do to the machine: each test acts through
 // the desktop as a person would and checks what reached the dialog.
 
+#include "CaseName.h"
 #include "DesktopTestSupport.h"
 
 namespace pervo::desktop {
 namespace {
 using namespace testing_support;
+using test::PrintTo;
 using machine::kAlt;
 using machine::kControl;
 using machine::kNoModifier;
@@ -27,11 +29,6 @@ TEST_P(DesktopKeysTest, DialogKeysPressTheButtonsTheDialogManagerChooses)
     EXPECT_EQ(Commands(), std::vector<std::uintptr_t>{GetParam().command});
 }
 
-std::string KeysCaseName(const ::testing::TestParamInfo<KeysCase>& param)
-{
-    return param.param.name;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Keys, DesktopKeysTest,
     ::testing::Values(KeysCase{"EnterPressesTheDefault", {{msg::VkReturn, kNoModifier, 0}}, msg::IdOk},
@@ -44,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
                                kCloseId},
                       KeysCase{"SpacePressesTheFocusedButton", {{msg::VkSpace, kNoModifier, ' '}}, msg::IdOk},
                       KeysCase{"AltF4IsTheCloseBox", {{msg::VkF4, kAlt, 0}}, msg::IdCancel}),
-    KeysCaseName);
+    test::CaseName{});
 
 TEST_F(DesktopTest, ListIsMovedAndOpenedWithItsKeys)
 {
@@ -268,16 +265,11 @@ TEST_P(DesktopLogOffTest, EndsTheSessionWithoutTheProgramsCloseSteps)
     EXPECT_TRUE(Windows().IsWindow(dialog));
 }
 
-std::string LogOffCaseName(const ::testing::TestParamInfo<LogOffCase>& param)
-{
-    return param.param.name;
-}
-
 INSTANTIATE_TEST_SUITE_P(LogOff, DesktopLogOffTest,
                          ::testing::Values(LogOffCase{"CtrlQ", KeyPress{'Q', kControl, 'q'}},
                                            LogOffCase{"CtrlC", KeyPress{'C', kControl, 'c'}},
                                            LogOffCase{"TerminalGone", HangupEvent{}}),
-                         LogOffCaseName);
+                         test::CaseName{});
 
 TEST_F(DesktopTest, WaitingDrawsAfterEachEventAndWakesTheMachineOnlyForInput)
 {

@@ -1,6 +1,7 @@
 // The terminal's bytes, as keys and mouse reports: each case is what a
 // terminal really sends for one thing a person does.
 
+#include "CaseName.h"
 #include "TerminalInput.h"
 #include "WindowMessages.h"
 
@@ -11,6 +12,7 @@
 namespace pervo::desktop {
 namespace {
 namespace msg = machine::msg;
+using test::PrintTo;
 using machine::kAlt;
 using machine::kControl;
 using machine::kNoModifier;
@@ -133,12 +135,7 @@ TEST_P(TerminalInputTest, ParsesWholeInput)
     EXPECT_EQ(DescribeAll(parsed.events), DescribeAll(c.expected));
 }
 
-std::string CaseName(const testing::TestParamInfo<InputCase>& param)
-{
-    return param.param.name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Sequences, TerminalInputTest, testing::ValuesIn(Cases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Sequences, TerminalInputTest, testing::ValuesIn(Cases()), test::CaseName{});
 
 // A read can end inside a sequence; what is cut keeps for the next read, and
 // the two halves make the one key.
