@@ -51,6 +51,23 @@ inline std::string PervoBinary()
     return path ? path : "";
 }
 
+// Starts `binary` with `arguments` and the file actions, which it then
+// releases; returns posix_spawn's error number, 0 when the child started.
+inline int SpawnAndRelease(pid_t& child, const std::string& binary, const std::vector<std::string>& arguments,
+                           posix_spawn_file_actions_t& actions)
+{
+    std::vector<std::string> argumentStore;
+    argumentStore.push_back(binary);
+    argumentStore.insert(argumentStore.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : argumentStore)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const int spawned = posix_spawn(&child, binary.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return spawned;
+}
+
 // Runs `binary` with `arguments`, standard input read from `input` (the text
 // is written to a file in `folder` first), standard output and error caught
 // in files there.
@@ -68,18 +85,9 @@ inline ProcessResult RunProcess(const std::string& binary, const std::vector<std
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 
-    std::vector<std::string> argumentStore;
-    argumentStore.push_back(binary);
-    argumentStore.insert(argumentStore.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : argumentStore)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
     ProcessResult result;
     pid_t child = 0;
-    const int spawned = posix_spawn(&child, binary.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int spawned = SpawnAndRelease(child, binary, arguments, actions);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << binary << ": error " << spawned;
         return result;
@@ -123,15 +131,7 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
         posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-        std::vector<std::string> argumentStore;
-        argumentStore.push_back(binary);
-        argumentStore.insert(argumentStore.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& argument : argumentStore)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        const int spawned = posix_spawn(&m_child, binary.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        const int spawned = SpawnAndRelease(m_child, binary, arguments, actions);
         close(input[0]);
         close(output[1]);
         m_input = input[1];
